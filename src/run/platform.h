@@ -63,8 +63,8 @@ class Platform {
   virtual void* Reallocate(void* block, std::size_t size) = 0;
   virtual void Free(void* block) = 0;
 
-  // Where `address` lies in the program image, as an offset that is the
-  // same from run to run.
+  // Where the call that returns to `address` lies in the program image, as
+  // an offset that is the same from run to run.
   virtual std::uint32_t CodeOffset(const void* address) = 0;
   // The fatal report as the standard error stream takes it: where the
   // console uses another code page than files do, converted to it.

@@ -173,9 +173,12 @@ void PosixPlatform::Free(void* block) { std::free(block); }
 std::uint32_t PosixPlatform::CodeOffset(const void* address) {
   Dl_info info;
   if (dladdr(address, &info) == 0 || info.dli_fbase == nullptr) return 0;
+  // `address` is where a call returns to; the byte before it lies in the
+  // call instruction, which addr2line then names.
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address) -
                                     reinterpret_cast<std::uintptr_t>(
-                                        info.dli_fbase));
+                                        info.dli_fbase) -
+                                    1);
 }
 
 std::string PosixPlatform::ForStandardError(std::string_view text) {
