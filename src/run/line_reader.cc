@@ -82,7 +82,9 @@ std::string_view LineReader::ReadLine() {
       pos_ = end_;
       return WithoutCr(begin, end_);
     }
-    std::size_t offset = searched - pos_;
+    // The bytes searched hold no LF: the search goes on after them, so a
+    // long line is searched once, not once per block.
+    std::size_t offset = end_ - pos_;
     ReadMore();
     searched = pos_ + offset;
   }
