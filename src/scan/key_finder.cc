@@ -1,6 +1,7 @@
 #include "scan/key_finder.h"
 
-#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace keyseq {
@@ -20,24 +21,91 @@ int Commonness(unsigned char byte) {
   return byte < 128 ? 30 : 10;
 }
 
+// 16 text bytes, compared with a byte in each lane at once (GCC's vector
+// extension: plain SSE2 on x86-64, and as portable as the compiler).
+using Bytes = unsigned char __attribute__((vector_size(16)));
+constexpr std::size_t kWidth = sizeof(Bytes);
+
+Bytes Load(const unsigned char* at) {
+  Bytes bytes;
+  std::memcpy(&bytes, at, kWidth);
+  return bytes;
+}
+
+Bytes Broadcast(unsigned char byte) {
+  Bytes bytes;
+  for (std::size_t i = 0; i < kWidth; ++i) bytes[i] = byte;
+  return bytes;
+}
+
+// Bit i of the result is set when lane i is all ones. The lanes are
+// weighted by their bit and summed per half, which does not depend on the
+// order of bytes in an integer.
+unsigned Lanes(Bytes set) {
+  static const Bytes kWeights = {1, 2, 4, 8, 16, 32, 64, 128,
+                                 1, 2, 4, 8, 16, 32, 64, 128};
+  Bytes weighted = set & kWeights;
+  std::uint64_t halves[2];
+  std::memcpy(halves, &weighted, kWidth);
+  constexpr std::uint64_t kSum = 0x0101010101010101;
+  return static_cast<unsigned>((halves[0] * kSum) >> 56) |
+         static_cast<unsigned>((halves[1] * kSum) >> 56) << 8;
+}
+
+bool Any(Bytes set) {
+  std::uint64_t halves[2];
+  std::memcpy(halves, &set, kWidth);
+  return (halves[0] | halves[1]) != 0;
+}
+
 }  // namespace
 
 KeyFinder::KeyFinder(std::string_view key, const CaseTable& upper)
     : key_(key), upper_(&upper) {
   if (key_.empty()) return;
+  // How many text bytes upper-case to each key byte, and the first two.
+  std::size_t form_count[256] = {};
+  unsigned char forms[256][2] = {};
+  for (int byte = 0; byte < 256; ++byte) {
+    unsigned char image = upper[byte];
+    if (form_count[image] < 2) forms[image][form_count[image]] = byte;
+    ++form_count[image];
+  }
   auto byte_at = [&](std::size_t i) {
     return static_cast<unsigned char>(key_[i]);
   };
-  for (std::size_t i = 1; i < key_.size(); ++i) {
-    if (Commonness(byte_at(i)) < Commonness(byte_at(anchor_))) anchor_ = i;
+  // The rarest and the next rarest of the bytes with one or two forms.
+  constexpr std::size_t kNone = std::string_view::npos;
+  std::size_t rarest = kNone, next = kNone;
+  auto rarer = [&](std::size_t i, std::size_t than) {
+    return than == kNone || Commonness(byte_at(i)) < Commonness(byte_at(than));
+  };
+  for (std::size_t i = 0; i < key_.size(); ++i) {
+    std::size_t count = form_count[byte_at(i)];
+    if (count == 0) return;  // never found
+    if (count > 2) continue;
+    if (rarer(i, rarest)) {
+      next = rarest;
+      rarest = i;
+    } else if (rarer(i, next)) {
+      next = i;
+    }
   }
-  int forms = 0;
-  for (int byte = 0; byte < 256; ++byte) {
-    if (upper[byte] != byte_at(anchor_)) continue;
-    if (forms < 2) forms_[forms] = static_cast<unsigned char>(byte);
-    ++forms;
+  if (rarest == kNone) {
+    method_ = Method::kEveryPosition;
+    return;
   }
-  form_count_ = forms <= 2 ? forms : 0;
+  if (next == kNone) next = rarest;
+  std::size_t offsets[2] = {rarest, next};
+  for (int a = 0; a < 2; ++a) {
+    Anchor& anchor = anchors_[a];
+    anchor.at = offsets[a];
+    unsigned char byte = byte_at(anchor.at);
+    anchor.forms[0] = forms[byte][0];
+    anchor.forms[1] = form_count[byte] == 2 ? forms[byte][1] : forms[byte][0];
+  }
+  reach_ = rarest > next ? rarest : next;
+  method_ = Method::kAnchors;
 }
 
 bool KeyFinder::MatchesAt(const unsigned char* text) const {
@@ -48,7 +116,7 @@ bool KeyFinder::MatchesAt(const unsigned char* text) const {
   return true;
 }
 
-std::size_t KeyFinder::FindByTable(std::string_view text) const {
+std::size_t KeyFinder::FindAtEveryPosition(std::string_view text) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   for (std::size_t at = 0; at + key_.size() <= text.size(); ++at) {
     if (MatchesAt(bytes + at)) return at;
@@ -56,27 +124,63 @@ std::size_t KeyFinder::FindByTable(std::string_view text) const {
   return kNotFound;
 }
 
-std::size_t KeyFinder::Find(std::string_view text) const {
-  if (key_.empty() || key_.size() > text.size()) return kNotFound;
-  if (form_count_ == 0) return FindByTable(text);
+// The text is taken 16 starting positions at a time: a position is a
+// candidate when the text bytes under both anchors are forms of theirs,
+// and only candidates are compared with the whole key.
+std::size_t KeyFinder::FindByAnchors(std::string_view text) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  // Candidates for the anchor byte lie in [first, last); each form's next
-  // occurrence is kept, so that every byte is looked at once per form.
-  std::size_t first = anchor_;
-  std::size_t last = text.size() - key_.size() + anchor_ + 1;
-  auto next = [&](int form, std::size_t from) {
-    const void* found = std::memchr(bytes + from, forms_[form], last - from);
-    return found ? static_cast<const unsigned char*>(found) - bytes : last;
-  };
-  std::size_t next_form[2] = {next(0, first),
-                              form_count_ == 2 ? next(1, first) : last};
-  for (;;) {
-    int form = next_form[1] < next_form[0] ? 1 : 0;
-    std::size_t at = next_form[form];
-    if (at == last) return kNotFound;
-    if (MatchesAt(bytes + at - anchor_)) return at - anchor_;
-    next_form[form] = at + 1 < last ? next(form, at + 1) : last;
+  const std::size_t size = text.size();
+  // Starting positions that leave room for the key.
+  const std::size_t last_start = size - key_.size();
+  if (size < kWidth + reach_) {
+    // Too short for one block: the positions one by one.
+    for (std::size_t at = 0; at <= last_start; ++at) {
+      const Anchor& a = anchors_[0];
+      unsigned char byte = bytes[at + a.at];
+      if ((byte == a.forms[0] || byte == a.forms[1]) && MatchesAt(bytes + at)) {
+        return at;
+      }
+    }
+    return kNotFound;
   }
+  const Anchor& a = anchors_[0];
+  const Anchor& b = anchors_[1];
+  const Bytes a0 = Broadcast(a.forms[0]), a1 = Broadcast(a.forms[1]);
+  const Bytes b0 = Broadcast(b.forms[0]), b1 = Broadcast(b.forms[1]);
+  // The last block that the loads stay inside the text for; it overlaps
+  // the one before, and it reaches the last starting position.
+  const std::size_t final_block = size - kWidth - reach_;
+  for (std::size_t from = 0;; from += kWidth) {
+    std::size_t block = from < final_block ? from : final_block;
+    Bytes at_a = Load(bytes + block + a.at);
+    Bytes at_b = Load(bytes + block + b.at);
+    Bytes candidates = reinterpret_cast<Bytes>(
+        ((at_a == a0) | (at_a == a1)) & ((at_b == b0) | (at_b == b1)));
+    if (Any(candidates)) {
+      // In the final block, the positions before `from` were done already.
+      unsigned lanes = Lanes(candidates) >> (from - block) << (from - block);
+      while (lanes != 0) {
+        std::size_t at = block + std::countr_zero(lanes);
+        if (at > last_start) return kNotFound;
+        if (MatchesAt(bytes + at)) return at;
+        lanes &= lanes - 1;
+      }
+    }
+    if (block == final_block) return kNotFound;
+  }
+}
+
+std::size_t KeyFinder::Find(std::string_view text) const {
+  if (key_.size() > text.size()) return kNotFound;
+  switch (method_) {
+    case Method::kNever:
+      return kNotFound;
+    case Method::kEveryPosition:
+      return FindAtEveryPosition(text);
+    case Method::kAnchors:
+      return FindByAnchors(text);
+  }
+  return kNotFound;
 }
 
 }  // namespace keyseq

@@ -24,18 +24,33 @@ class KeyFinder {
   std::size_t Find(std::string_view text) const;
 
  private:
+  // A key byte that candidates are picked by, with the text bytes that
+  // upper-case to it (both the same when there is one).
+  struct Anchor {
+    std::size_t at = 0;
+    unsigned char forms[2] = {0, 0};
+  };
+  enum class Method {
+    // An empty key, or one with a byte that no text byte upper-cases to.
+    kNever,
+    // Every position is compared: each key byte has more than two forms.
+    kEveryPosition,
+    // Only the positions where both anchors match are compared.
+    kAnchors,
+  };
+
   bool MatchesAt(const unsigned char* text) const;
-  std::size_t FindByTable(std::string_view text) const;
+  std::size_t FindAtEveryPosition(std::string_view text) const;
+  std::size_t FindByAnchors(std::string_view text) const;
 
   std::string key_;
   const CaseTable* upper_ = nullptr;
-  // The key byte whose forms are looked for with memchr: the one likely to
-  // be rarest in text, so that few candidates need comparing.
-  std::size_t anchor_ = 0;
-  // The bytes that upper-case to key_[anchor_]; with more than two, the
-  // search compares at every position instead.
-  unsigned char forms_[2] = {0, 0};
-  int form_count_ = 0;
+  Method method_ = Method::kNever;
+  // The two key bytes likely to be rarest in text, each with at most two
+  // forms; the same byte twice for a key of one byte.
+  Anchor anchors_[2];
+  // The larger of the anchors' offsets in the key.
+  std::size_t reach_ = 0;
 };
 
 }  // namespace keyseq
