@@ -53,6 +53,8 @@ TEST(ReadLine, SplitsAtLfAndCrLfAndDropsEveryCr) {
       {"\r", {""}},
       {"a\r\r\nb\r", {"a", "b"}},
       {"\rx\r\r", {"x"}},
+      // CR bytes inside lines after lines without any.
+      {"ab\ncd\ne\rf\ngh\r\n\ri\r\nj\rk", {"ab", "cd", "ef", "gh", "i", "jk"}},
       // 0x1A ends the data wherever it stands.
       {"\x1a", {}},
       {"a\x1a" "b\n", {"a"}},
@@ -75,6 +77,25 @@ TEST(ReadLine, ReadsLinesLongerThanTheBuffer) {
   for (std::size_t limit : {std::size_t{1000}, LineReader::kBlockSize}) {
     EXPECT_EQ(ReadAll("a\n" + longest + "\r\nb", limit),
               (Lines{"a", longest, "b"}));
+  }
+}
+
+// Lines over several blocks, most of them without CR and some with CR
+// bytes inside, so that the bytes move in the buffer between the lines
+// searched for CR.
+TEST(ReadLine, DropsCrBytesInsideLinesAcrossBlocks) {
+  std::string bytes;
+  Lines expected;
+  for (std::size_t i = 0; bytes.size() < 3 * LineReader::kBlockSize; ++i) {
+    std::string line(i * 37 % 301, static_cast<char>('a' + i % 26));
+    expected.push_back(line);
+    if (i % 7 == 3 && !line.empty()) line.insert(i * 13 % line.size(), "\r");
+    if (i % 11 == 5) line += "\r\r";
+    bytes += line + (i % 2 ? "\r\n" : "\n");
+  }
+  for (std::size_t limit : {std::size_t{1000}, std::size_t{4103},
+                            LineReader::kBlockSize, std::size_t{1} << 20}) {
+    EXPECT_EQ(ReadAll(bytes, limit), expected) << "block " << limit;
   }
 }
 
@@ -146,6 +167,26 @@ TEST(OpenForReading, SecondOpeningStartsAgain) {
       EXPECT_EQ(lines, (Lines{"", "", "first", "second", "third"}))
           << "pipe " << pipe << " block " << limit;
     }
+  }
+}
+
+// Read again from what was kept, a line with a CR inside loses it again.
+TEST(OpenForReading, ReadingAgainDropsCrBytesAgain) {
+  for (std::size_t limit : kBlockLimits) {
+    FakePlatform platform;
+    platform.files["in"] = "a\rb\ncc\ndd";
+    platform.pipes.insert("in");
+    platform.block_limit = limit;
+    Io io(platform);
+    TextFile file(io, "in");
+    file.KeepForReopen();
+    file.OpenForReading();
+    EXPECT_EQ(file.ReadLine(), "ab");
+    EXPECT_EQ(file.ReadLine(), "cc");
+    file.OpenForReading();
+    Lines lines;
+    while (!file.AtEndOfFile()) lines.emplace_back(file.ReadLine());
+    EXPECT_EQ(lines, (Lines{"ab", "cc", "dd"})) << "block " << limit;
   }
 }
 

@@ -47,6 +47,7 @@ void LineReader::ReadMore() {
     std::memmove(data_, data_ + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
+    cr_from_ = next_cr_ = 0;
   }
   // Room for two blocks, so that a block read leaves room for one more: the
   // read of AtEndOfFile then needs no move.
@@ -94,7 +95,12 @@ std::string_view LineReader::WithoutCr(std::size_t begin, std::size_t end) {
   if (begin == end) return {};
   if (data_[end - 1] == '\r') --end;
   std::string_view line(data_ + begin, end - begin);
-  if (line.find('\r') == std::string_view::npos) return line;
+  if (begin >= cr_from_ && end <= next_cr_) return line;
+  // Searched to the end of what was read, for the lines after this one.
+  const void* cr = std::memchr(data_ + begin, '\r', end_ - begin);
+  cr_from_ = begin;
+  next_cr_ = cr ? static_cast<const char*>(cr) - data_ : end_;
+  if (end <= next_cr_) return line;
   without_cr_.clear();
   for (char c : line) {
     if (c != '\r') without_cr_ += c;

@@ -63,6 +63,11 @@ class LineReader {
   bool at_end_ = false;
   // A line with CR bytes inside it, without them.
   std::string without_cr_;
+  // data_[cr_from_, next_cr_) holds no CR; next_cr_ is the first CR after
+  // it or the end of what was searched. One search thus covers every line
+  // up to the next CR, instead of one search per line.
+  std::size_t cr_from_ = 0;
+  std::size_t next_cr_ = 0;
 };
 
 }  // namespace keyseq
