@@ -212,6 +212,13 @@ bool TestingPosixBuild() {
   return !ProgramPath().ends_with(".exe");
 }
 
+bool AddressSpaceCanBeLimited() {
+  // AddressSanitizer's runtime names itself in the program it is linked to.
+  static const bool sanitized =
+      ReadAll(ProgramPath()).find("__asan_init") != std::string::npos;
+  return !sanitized;
+}
+
 std::string ProgramSidePath(const std::string& unix_path) {
   if (TestingPosixBuild()) return unix_path;
   std::string path = "Z:" + unix_path;
@@ -327,23 +334,27 @@ Process Sandbox::Start(const Options& options) const {
   }
   redirects.push_back({in, 0});
   bool close_stdout = false;
-  switch (options.stdout_mode) {
-    case StandardOutput::kCaptured: {
-      int out = OpenFile(io_dir + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
-      to_close.push_back(out);
-      redirects.push_back({out, 1});
-      break;
-    }
-    case StandardOutput::kClosed:
-      close_stdout = true;
-      break;
-    case StandardOutput::kBrokenPipe: {
-      int ends[2];
-      if (pipe2(ends, O_CLOEXEC) != 0) Fail("pipe2");
-      close(ends[0]);
-      to_close.push_back(ends[1]);
-      redirects.push_back({ends[1], 1});
-      break;
+  if (options.stdout_fd >= 0) {
+    redirects.push_back({options.stdout_fd, 1});
+  } else {
+    switch (options.stdout_mode) {
+      case StandardOutput::kCaptured: {
+        int out = OpenFile(io_dir + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
+        to_close.push_back(out);
+        redirects.push_back({out, 1});
+        break;
+      }
+      case StandardOutput::kClosed:
+        close_stdout = true;
+        break;
+      case StandardOutput::kBrokenPipe: {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) != 0) Fail("pipe2");
+        close(ends[0]);
+        to_close.push_back(ends[1]);
+        redirects.push_back({ends[1], 1});
+        break;
+      }
     }
   }
   int err = OpenFile(io_dir + "/stderr", O_WRONLY | O_CREAT | O_TRUNC);

@@ -37,6 +37,11 @@ std::string ModuleName();
 // address-space limits) can be tested.
 bool TestingPosixBuild();
 
+// False when the program cannot run under an address-space limit at all:
+// a build with AddressSanitizer, whose runtime reserves terabytes of
+// address space.
+bool AddressSpaceCanBeLimited();
+
 // How a test that needs a POSIX build skips itself otherwise.
 #define KEYSEQ_REQUIRE_POSIX_BUILD()                                  \
   do {                                                                \
@@ -71,6 +76,9 @@ struct Options {
   // close-on-exec in the test so that the program holds the only copy).
   int stdin_fd = -1;
   StandardOutput stdout_mode = StandardOutput::kCaptured;
+  // A descriptor of the test's to use as standard output instead (e.g. a
+  // terminal); Result::out is then empty.
+  int stdout_fd = -1;
   // Descriptor number in the program -> bytes it can read from a pipe
   // there; the runner writes them while the program runs, then closes it.
   std::map<int, std::string> pipes{};

@@ -3,6 +3,9 @@
 // holding its files, memory limits, and the fatal report's location.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -96,6 +99,7 @@ TEST(FatalError, StandardOutputWithoutReader) {
 // input/output error. The file is sparse: writing it costs nothing.
 TEST(FatalError, OutOfMemory) {
   KEYSEQ_REQUIRE_POSIX_BUILD();
+  if (!AddressSpaceCanBeLimited()) GTEST_SKIP() << "a sanitizer build";
   Sandbox sandbox;
   sandbox.Write("keys.txt", "a\n");
   sandbox.Write("in.txt", "");
@@ -130,6 +134,61 @@ TEST(FatalError, FigureLocatesTheFailingOperation) {
     EXPECT_NE(where.out.find("/src/"), std::string::npos)
         << offset << " -> " << where.out;
   }
+}
+
+// Reads what the terminal's other side has received, until `wanted` has
+// arrived, the program has closed it, or `seconds` have passed.
+std::string ReadTerminal(int master, const std::string& wanted, int seconds) {
+  std::string got;
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (got.find(wanted) == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    pollfd ready = {master, POLLIN, 0};
+    if (poll(&ready, 1, 50) <= 0) continue;
+    char buffer[4096];
+    ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  return got;
+}
+
+// On a terminal, standard output is written out at every line end: the
+// marker line shows while the run still waits for its next key.
+TEST(StandardOutputOnATerminal, IsWrittenOutAtEveryLineEnd) {
+  KEYSEQ_REQUIRE_POSIX_BUILD();
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  termios raw;
+  ASSERT_EQ(tcgetattr(terminal, &raw), 0);
+  cfmakeraw(&raw);  // the bytes as written, CR LF untouched
+  ASSERT_EQ(tcsetattr(terminal, TCSANOW, &raw), 0);
+
+  Sandbox sandbox;
+  sandbox.Write("in.txt", "\nxa\n");
+  int keys[2];
+  ASSERT_EQ(pipe2(keys, O_CLOEXEC), 0);
+  ASSERT_EQ(write(keys[1], "a\n", 2), 2);
+  Process run = sandbox.Start(
+      {.args = {"in.txt"}, .stdin_fd = keys[0], .stdout_fd = terminal});
+  close(keys[0]);
+  close(terminal);
+  // The empty first line gives the marker; A is then found in the last
+  // line, and the run waits to learn whether more keys follow.
+  std::string early = ReadTerminal(master, kMarker, 5);
+  EXPECT_EQ(early, kMarker);
+  close(keys[1]);
+  Result result = run.Wait();
+  std::string rest = ReadTerminal(master, Record("A", "xa") + kSeparator, 5);
+  close(master);
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.status_file, "");
+  EXPECT_EQ(early + rest, kMarker + Record("A", "xa") + kSeparator);
 }
 
 // The kind of lock another process holds on `path`; F_UNLCK for none.
