@@ -1,11 +1,14 @@
-// launch.exe: starts a Windows program with an exact command line.
+// launch.exe: starts a Windows program with an exact command line, and
+// plays "another process" for the tests of the sharing rules.
 //
 //   launch.exe CMDLINE-FILE
+//   launch.exe --hold read|write FILE CMDLINE-FILE
+//   launch.exe --open read|write FILE
 //
-// The file holds the child's complete command line, byte for byte (no
-// trailing newline unless the command line is meant to end with one). Its
-// first token names the program, as CreateProcess expects when no application
-// name is given, e.g.   "Z:\tmp\build\keyseq.exe" a "b c" ""d
+// The CMDLINE-FILE holds the child's complete command line, byte for byte
+// (no trailing newline unless the command line is meant to end with one).
+// Its first token names the program, as CreateProcess expects when no
+// application name is given, e.g.   "Z:\tmp\build\keyseq.exe" a "b c" ""d
 // The child gets this process's standard input, output and error and its
 // environment; launch.exe waits for it and exits with the child's exit code.
 //
@@ -13,6 +16,12 @@
 // string, without Wine rebuilding the command line from Unix arguments (Wine
 // quotes each argument in its own way, so some strings cannot be produced
 // that way at all).
+//
+// --hold keeps FILE open while the child runs, as a program that reads it
+// (read) or writes it (write) would, letting others only read it.
+// --open tries to open an existing FILE as a reader (sharing reading and
+// writing) or a writer (sharing reading) would, closes it again and exits
+// with 0 or the Windows error number.
 //
 // Launcher failures are reported on standard error with exit code 250, a
 // value the tests do not expect from the child.
@@ -52,11 +61,35 @@ HANDLE InheritableStdHandle(DWORD which) {
   return h;
 }
 
+// Opens FILE as another program would; mode is "read" or "write".
+HANDLE OpenAs(const char* mode, const char* name, DWORD share_when_reading) {
+  bool writing = std::string(mode) == "write";
+  return CreateFileA(name, writing ? GENERIC_WRITE : GENERIC_READ,
+                     writing ? FILE_SHARE_READ : share_when_reading, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--open") {
+    HANDLE file =
+        OpenAs(argv[2], argv[3], FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (file == INVALID_HANDLE_VALUE) ExitProcess(GetLastError());
+    CloseHandle(file);
+    ExitProcess(0);
+  }
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (argc == 5 && std::string(argv[1]) == "--hold") {
+    held = OpenAs(argv[2], argv[3], FILE_SHARE_READ);
+    if (held == INVALID_HANDLE_VALUE) return Fail("cannot hold", argv[3]);
+    argv += 3;
+    argc -= 3;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: launch.exe CMDLINE-FILE\n");
+    std::fprintf(stderr,
+                 "usage: launch.exe [--hold read|write FILE] CMDLINE-FILE\n"
+                 "       launch.exe --open read|write FILE\n");
     return kLaunchFailed;
   }
   std::string cmdline;
@@ -87,5 +120,6 @@ int main(int argc, char** argv) {
       !GetExitCodeProcess(child.hProcess, &code))
     code = static_cast<DWORD>(Fail("cannot wait for", cmdline.c_str()));
   CloseHandle(child.hProcess);
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
   ExitProcess(code);
 }
