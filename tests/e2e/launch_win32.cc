@@ -3,6 +3,7 @@
 //
 //   launch.exe CMDLINE-FILE
 //   launch.exe --hold read|write FILE CMDLINE-FILE
+//   launch.exe --pipe NAME FILE CMDLINE-FILE
 //   launch.exe --open read|write FILE
 //
 // The CMDLINE-FILE holds the child's complete command line, byte for byte
@@ -19,6 +20,9 @@
 //
 // --hold keeps FILE open while the child runs, as a program that reads it
 // (read) or writes it (write) would, letting others only read it.
+// --pipe serves the bytes of FILE through the named pipe \\.\pipe\NAME
+// to the first process that opens it, then closes its end, while the child
+// runs.
 // --open tries to open an existing FILE as a reader (sharing reading and
 // writing) or a writer (sharing reading) would, closes it again and exits
 // with 0 or the Windows error number.
@@ -69,6 +73,31 @@ HANDLE OpenAs(const char* mode, const char* name, DWORD share_when_reading) {
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+struct Served {
+  HANDLE pipe;
+  std::string bytes;
+};
+
+DWORD WINAPI Serve(void* argument) {
+  Served* served = static_cast<Served*>(argument);
+  if (ConnectNamedPipe(served->pipe, nullptr) ||
+      GetLastError() == ERROR_PIPE_CONNECTED) {
+    const char* at = served->bytes.data();
+    std::size_t left = served->bytes.size();
+    DWORD written = 0;
+    while (left > 0 &&
+           WriteFile(served->pipe, at, left > 65536 ? 65536 : DWORD(left),
+                     &written, nullptr)) {
+      at += written;
+      left -= written;
+    }
+    FlushFileBuffers(served->pipe);
+  }
+  // The reader then sees the end of the data (a broken pipe).
+  CloseHandle(served->pipe);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,9 +115,25 @@ int main(int argc, char** argv) {
     argv += 3;
     argc -= 3;
   }
+  Served served{INVALID_HANDLE_VALUE, {}};
+  if (argc == 5 && std::string(argv[1]) == "--pipe") {
+    std::string name = std::string("\\\\.\\pipe\\") + argv[2];
+    if (!ReadWholeFile(argv[3], served.bytes))
+      return Fail("cannot read", argv[3]);
+    served.pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND,
+                                   PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 0, 0,
+                                   nullptr);
+    if (served.pipe == INVALID_HANDLE_VALUE)
+      return Fail("cannot create", name.c_str());
+    if (!CreateThread(nullptr, 0, Serve, &served, 0, nullptr))
+      return Fail("cannot serve", name.c_str());
+    argv += 3;
+    argc -= 3;
+  }
   if (argc != 2) {
     std::fprintf(stderr,
-                 "usage: launch.exe [--hold read|write FILE] CMDLINE-FILE\n"
+                 "usage: launch.exe [--hold read|write FILE | --pipe NAME FILE] "
+                 "CMDLINE-FILE\n"
                  "       launch.exe --open read|write FILE\n");
     return kLaunchFailed;
   }

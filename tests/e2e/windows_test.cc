@@ -276,6 +276,33 @@ TEST_F(WindowsTest, OtherProcessesMayOnlyReadTheRunsFiles) {
   EXPECT_EQ(result.out, kMarker + kExampleReport);
 }
 
+// A named pipe as the Input File cannot be opened anew: the scan must
+// still start at its first byte, after the emptiness test has read past
+// more than a block of empty lines.
+TEST_F(WindowsTest, NamedPipeAsInputFileIsScannedFromItsFirstByte) {
+  for (std::size_t empty_lines : {0, 2, 70000}) {
+    SCOPED_TRACE(empty_lines);
+    Sandbox sandbox;
+    sandbox.Write("keys.txt", "apple\n");
+    sandbox.Write("../served", std::string(empty_lines, '\n') +
+                                   "an apple\nthe end\n");
+    std::string pipe = "keyseq-e2e-" + std::to_string(getpid());
+    Result result = RunIn(
+        sandbox,
+        Launch({"--pipe", pipe, ProgramSidePath(sandbox.Path("../served")),
+                CommandLineFile(sandbox, " \\\\.\\pipe\\" + pipe +
+                                             " keys.txt out.txt")}));
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.status_file, "");
+    EXPECT_EQ(result.err, "");
+    std::string markers;
+    for (std::size_t i = 0; i <= empty_lines; ++i) markers += kMarker;
+    EXPECT_TRUE(result.out == markers) << "markers: " << result.out.size();
+    EXPECT_EQ(sandbox.Read("out.txt"),
+              Record("APPLE", "an apple") + kSeparator);
+  }
+}
+
 // Characters from 128 to 255 are upper-cased by Windows-1252, the ANSI
 // code page of the tests' locale: the keys, given in lower case, are found
 // in lines that hold them in upper case, and the record shows them
