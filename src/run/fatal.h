@@ -15,6 +15,8 @@ inline constexpr int kNotOpenForReading = 104;
 inline constexpr int kNotOpenForWriting = 105;
 inline constexpr int kDiskFull = 101;
 inline constexpr int kAccessDenied = 5;
+// A device failed to read or write ("I/O error 1117").
+inline constexpr int kDeviceError = 1117;
 
 inline constexpr std::string_view kInOutError = "EInOutError";
 inline constexpr std::string_view kOutOfMemory = "EOutOfMemory";

@@ -36,6 +36,10 @@ int PosixPlatform::CodeOf(int error) {
     case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY:
       return kAccessDenied;
     case ENOSPC: case EDQUOT: case EFBIG: return kDiskFull;
+    // EIO has the number of "File access denied": a failing disk must not
+    // be reported as a permission problem. It is given the number Windows
+    // has for the same failure (ERROR_IO_DEVICE).
+    case EIO: return kDeviceError;
     default: return error;
   }
 }
