@@ -13,38 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "expected_texts.h"
 #include "fake_platform.h"
 
 namespace keyseq {
 namespace {
 
-const std::string kUsage =
-    "The parameter is missing!\r\n"
-    "Using the Brivel Content Analyzer:\r\n"
-    "  !!_BrivelContentAnalysis-.bat <the name of the file to be "
-    "examined>\r\n"
-    "  where the depending on the language: -DE, -EN, -FR, -HU, etc., \r\n"
-    "    and the file to be examined is a text file of type doc, docx, or "
-    "txt,\r\n"
-    "        which should also be placed in this folder.\r\n"
-    "\r\n";
 const std::string kUsageFirstLine = "The parameter is missing!\r\n";
 
-const std::string kExampleReport =
-    "--------------\r\n"
-    "APPLE, PEAR: \r\n"
-    "An apple and a pear.\r\n"
-    "--------------\r\n"
-    "PLUM: \r\n"
-    "A plum tree.\r\n"
-    "--------------\r\n";
-const std::string kMarker = "*** 3.1 ****\r\n";
 const std::string kKeysMessage =
     " >> Unable to open Key Collection File for reading...";
-
-std::string OpenFailure(const std::string& message) {
-  return " \r\n" + message + "\r\n\r\n";
-}
 
 std::string Report(std::string_view kind, std::string_view message) {
   return "Exception " + std::string(kind) +
@@ -73,9 +51,8 @@ struct Shape {
 
 FakePlatform Example() {
   FakePlatform platform;
-  platform.files["in.txt"] =
-      "An apple and a pear.\r\nNothing here.\r\nA plum tree.\r\n";
-  platform.files["keys.txt"] = "apple\r\npear\r\nplum\r\n";
+  platform.files["in.txt"] = kExampleInput;
+  platform.files["keys.txt"] = kExampleKeys;
   platform.parameters = {"in.txt", "keys.txt", "out.txt"};
   return platform;
 }

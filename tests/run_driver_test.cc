@@ -5,39 +5,16 @@
 
 #include <algorithm>
 
+#include "expected_texts.h"
 #include "fake_platform.h"
 
 namespace keyseq {
 namespace {
 
-const std::string kUsage =
-    "The parameter is missing!\r\n"
-    "Using the Brivel Content Analyzer:\r\n"
-    "  !!_BrivelContentAnalysis-.bat <the name of the file to be "
-    "examined>\r\n"
-    "  where the depending on the language: -DE, -EN, -FR, -HU, etc., \r\n"
-    "    and the file to be examined is a text file of type doc, docx, or "
-    "txt,\r\n"
-    "        which should also be placed in this folder.\r\n"
-    "\r\n";
-
-const std::string kExampleReport =
-    "--------------\r\n"
-    "APPLE, PEAR: \r\n"
-    "An apple and a pear.\r\n"
-    "--------------\r\n"
-    "PLUM: \r\n"
-    "A plum tree.\r\n"
-    "--------------\r\n";
-
-std::string OpenFailure(std::string_view message) {
-  return " \r\n" + std::string(message) + "\r\n\r\n";
-}
-
 FakePlatform Example() {
   FakePlatform platform;
-  platform.files["in.txt"] = "An apple and a pear.\r\nNothing here.\r\nA plum tree.\r\n";
-  platform.files["keys.txt"] = "apple\r\npear\r\nplum\r\n";
+  platform.files["in.txt"] = kExampleInput;
+  platform.files["keys.txt"] = kExampleKeys;
   platform.parameters = {"in.txt", "keys.txt", "out.txt"};
   return platform;
 }
