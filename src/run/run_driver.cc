@@ -43,10 +43,12 @@ void ReportOpenFailure(TextFile& ErrorFile, std::string_view message) {
   ErrorFile.CloseFile();
 }
 
-// Reads up to the first line that holds a character.
+// Reads up to the first line that holds a character. A line is empty just
+// when its bounded start is, and the bounded read does not hold a long
+// line in memory only to drop it.
 bool HoldsNonEmptyLine(TextFile& file) {
   while (!file.AtEndOfFile()) {
-    if (!file.ReadLine().empty()) return true;
+    if (!file.ReadBoundedLine().empty()) return true;
   }
   return false;
 }
