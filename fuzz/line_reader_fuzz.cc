@@ -15,8 +15,12 @@
 namespace keyseq {
 namespace {
 
-enum class Call : std::uint8_t { kReadLine, kReadBoundedLine, kAtEndOfFile,
-                                 kReopen };
+enum class Call : std::uint8_t {
+  kReadLine,
+  kReadBoundedLine,
+  kAtEndOfFile,
+  kReopen
+};
 
 struct Step {
   Call call;

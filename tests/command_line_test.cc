@@ -27,7 +27,10 @@ TEST(SplitCommandLine, SplitsAsTheWindowsCommandLineIsRead) {
       {"", {}},
       {"keyseq    ", {}},
       // Every control character is a blank; bytes above 127 are not.
-      {"keyseq a\x01" "b\x1f" "c\x7f\xe9", {"a", "b", "c\x7f\xe9"}},
+      {"keyseq a\x01"
+       "b\x1f"
+       "c\x7f\xe9",
+       {"a", "b", "c\x7f\xe9"}},
       // The program's name follows the same rules.
       {"\"C:\\Program Files\\keyseq.exe\" in.txt", {"in.txt"}},
       {"\"\"keyseq in.txt", {"in.txt"}},

@@ -75,8 +75,8 @@ int FakePlatform::Read(Handle handle, char* data, std::size_t size,
                    ? &pipe_positions_[open->second.name]
                    : &open->second.position;
   }
-  log.push_back("read " + (handle == 0 ? std::string("<stdin>")
-                                       : open_[handle].name));
+  log.push_back("read " +
+                (handle == 0 ? std::string("<stdin>") : open_[handle].name));
   if (int code = Fails()) return code;
   *got = std::min({size, block_limit, content->size() - *position});
   std::memcpy(data, content->data() + *position, *got);

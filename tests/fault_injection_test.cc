@@ -170,9 +170,10 @@ Expected Expect(const Shape& shape, const std::vector<std::string>& log,
   if (op == "open-write @Error.txt") {
     // Not guarded: the next check finds the file not open.
     e.code = 103;
-    e.status = status_opens == 0 ? std::nullopt
-                                 : std::optional<std::string>(" \r\n");
-    if (!reads_remain && !from_then_on) e.standard_output = shape.standard_output;
+    e.status =
+        status_opens == 0 ? std::nullopt : std::optional<std::string>(" \r\n");
+    if (!reads_remain && !from_then_on)
+      e.standard_output = shape.standard_output;
     if (from_then_on) e.standard_output = stdout_so_far;
     if (status_opens == 0 && !from_then_on) e.standard_output = "";
     return e;
@@ -192,8 +193,8 @@ Expected Expect(const Shape& shape, const std::vector<std::string>& log,
     e.standard_output = "";
     return e;
   }
-  bool status_op = op.starts_with("write @Error.txt ") ||
-                   op == "close @Error.txt";
+  bool status_op =
+      op.starts_with("write @Error.txt ") || op == "close @Error.txt";
   if (status_op && !from_then_on) {
     std::size_t written = WrittenBefore(log, n, "@Error.txt");
     bool reopened_later = Occurs(log, n, "open-write @Error.txt");
@@ -282,12 +283,11 @@ void RunWithFailure(const Shape& shape, std::size_t block_limit, int code,
   ASSERT_EQ(static_cast<std::size_t>(clean.operations), clean.log.size());
 
   for (std::size_t n = 1; n <= clean.log.size(); ++n) {
-    std::string what = std::string(shape.name) + ", block " +
-                       std::to_string(block_limit) + ", code " +
-                       std::to_string(code) +
-                       (from_then_on ? ", from then on" : ", once") +
-                       ", operation " + std::to_string(n) + " (" +
-                       clean.log[n - 1] + ")";
+    std::string what =
+        std::string(shape.name) + ", block " + std::to_string(block_limit) +
+        ", code " + std::to_string(code) +
+        (from_then_on ? ", from then on" : ", once") + ", operation " +
+        std::to_string(n) + " (" + clean.log[n - 1] + ")";
     FakePlatform run = Make(shape, block_limit);
     run.fail_at = static_cast<int>(n);
     run.fail_code = code;

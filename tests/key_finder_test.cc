@@ -73,8 +73,7 @@ TEST(KeyFinder, FindsOverTextsOfManyBlocks) {
       {&Upper(), "XYZ", blanks + "xyz", 40},
       {&Upper(), "XYZ", blanks + "xy", KeyFinder::kNotFound},
       // Both anchors match short of the end, but the key does not fit.
-      {&Upper(), "ZQ" + std::string(20, ' '), blanks + "zq" + blanks,
-       40},
+      {&Upper(), "ZQ" + std::string(20, ' '), blanks + "zq" + blanks, 40},
       {&Upper(), "ZQ" + std::string(41, ' '), blanks + "zq" + blanks,
        KeyFinder::kNotFound},
       {&Upper(), "ZQ" + std::string(41, ' '), blanks + "zq" + blanks + " ",

@@ -28,8 +28,8 @@ TEST(ScanKeys, FollowsTheKeysInOrderThroughTheLines) {
        "marker\nrecord B|a b\nrecord A|a\nclose\n"},
       {"matches never overlap", "AAA\n", "aa\naa\n",
        "record AA|AAA\nmarker\nclose\n"},
-      {"a repeated key is skipped while listed", "x a a\ny a\n",
-       "a\na\nx\na\n", "record A|x a a\nrecord A|y a\nclose\n"},
+      {"a repeated key is skipped while listed", "x a a\ny a\n", "a\na\nx\na\n",
+       "record A|x a a\nrecord A|y a\nclose\n"},
       {"a key inside the found-key list counts as found",
        "catalog dog g, d cat\n", "catalog\ndog\ncat\ng, d\n",
        "record CATALOG, DOG|catalog dog g, d cat\nmarker\nclose\n"},
@@ -49,14 +49,15 @@ TEST(ScanKeys, FollowsTheKeysInOrderThroughTheLines) {
       {"a key found at the end leaves an empty rest", "ab\ncd\n", "b\nc\n",
        "marker\nrecord B|ab\nrecord C|cd\nclose\n"},
       {"a key is cut to 255 characters", "x" + k255 + "\n",
-       std::string(300, 'k') + "\n", "record " + k255 + "|x" + k255 + "\nclose\n"},
+       std::string(300, 'k') + "\n",
+       "record " + k255 + "|x" + k255 + "\nclose\n"},
       {"the found-key list is cut to 255 characters",
        std::string(130, 'a') + " " + std::string(130, 'b') + "\n",
        std::string(130, 'a') + "\n" + std::string(130, 'b') + "\n",
        "record " + std::string(130, 'A') + ", " + std::string(123, 'B') + "|" +
            std::string(130, 'a') + " " + std::string(130, 'b') + "\nclose\n"},
-      {"letters above 127 by the code page", "caf\xe9 \xff\n", "CAF\xc9\n\x9f\n",
-       "record CAF\xc9, \x9f|caf\xe9 \xff\nclose\n"},
+      {"letters above 127 by the code page", "caf\xe9 \xff\n",
+       "CAF\xc9\n\x9f\n", "record CAF\xc9, \x9f|caf\xe9 \xff\nclose\n"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Scanned(c.input, c.keys), c.expected) << c.what;

@@ -1,5 +1,7 @@
 // The line rules, read through text files over the in-memory platform with
 // every block size that puts line ends on block boundaries.
+#include "run/line_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +9,6 @@
 
 #include "fake_platform.h"
 #include "run/io.h"
-#include "run/line_reader.h"
 #include "run/text_file.h"
 
 namespace keyseq {
@@ -57,17 +58,19 @@ TEST(ReadLine, SplitsAtLfAndCrLfAndDropsEveryCr) {
       {"ab\ncd\ne\rf\ngh\r\n\ri\r\nj\rk", {"ab", "cd", "ef", "gh", "i", "jk"}},
       // 0x1A ends the data wherever it stands.
       {"\x1a", {}},
-      {"a\x1a" "b\n", {"a"}},
+      {"a\x1a"
+       "b\n",
+       {"a"}},
       {"a\n\x1a\n", {"a"}},
       {"a\r\x1a", {"a"}},
-      {std::string("a\0b\n\0", 5), {std::string("a\0b", 3), std::string(1, '\0')}},
+      {std::string("a\0b\n\0", 5),
+       {std::string("a\0b", 3), std::string(1, '\0')}},
       {"\xff\xfe\n", {"\xff\xfe"}},
   };
   for (const Case& c : cases) {
     for (std::size_t limit : kBlockLimits) {
       EXPECT_EQ(ReadAll(c.bytes, limit), c.expected)
-          << "bytes " << testing::PrintToString(c.bytes) << " block "
-          << limit;
+          << "bytes " << testing::PrintToString(c.bytes) << " block " << limit;
     }
   }
 }
@@ -135,7 +138,8 @@ TEST(ReadBoundedLine, KeepsTheFirst255BytesWithoutCr) {
 
 TEST(ReadBoundedLine, SkipsALongLineInBoundedMemory) {
   FakePlatform platform;
-  platform.files["keys"] = std::string(20 * LineReader::kBlockSize, 'k') + "\nnext";
+  platform.files["keys"] =
+      std::string(20 * LineReader::kBlockSize, 'k') + "\nnext";
   Io io(platform);
   TextFile file(io, "keys");
   file.OpenForReading();

@@ -26,8 +26,7 @@ TEST(Run, ScansAndLeavesTheStatusFileEmpty) {
   EXPECT_EQ(platform.standard_output, "*** 3.1 ****\r\n");
   EXPECT_EQ(platform.files["@Error.txt"], "");
   EXPECT_EQ(platform.standard_error, "");
-  EXPECT_EQ(platform.written,
-            (std::set<std::string>{"@Error.txt", "out.txt"}));
+  EXPECT_EQ(platform.written, (std::set<std::string>{"@Error.txt", "out.txt"}));
 }
 
 TEST(Run, WithoutParametersWritesTheUsageText) {
@@ -51,20 +50,34 @@ TEST(Run, ReportsAFileThatCannotBeOpened) {
   const std::string output = " >> Unable to open Output File for writing...";
   const Case cases[] = {
       {"missing input", {"none", "keys.txt", "out.txt"}, input, {"@Error.txt"}},
-      {"input is a directory", {"dir", "keys.txt", "out.txt"}, input,
+      {"input is a directory",
+       {"dir", "keys.txt", "out.txt"},
+       input,
        {"@Error.txt"}},
-      {"input is the status file", {"@Error.txt", "keys.txt", "out.txt"},
-       input, {"@Error.txt"}},
+      {"input is the status file",
+       {"@Error.txt", "keys.txt", "out.txt"},
+       input,
+       {"@Error.txt"}},
       {"missing keys", {"in.txt", "none", "out.txt"}, keys, {"@Error.txt"}},
-      {"keys are the status file", {"in.txt", "@Error.txt", "out.txt"}, keys,
+      {"keys are the status file",
+       {"in.txt", "@Error.txt", "out.txt"},
+       keys,
        {"@Error.txt"}},
-      {"output is the input", {"in.txt", "keys.txt", "in.txt"}, output,
+      {"output is the input",
+       {"in.txt", "keys.txt", "in.txt"},
+       output,
        {"@Error.txt"}},
-      {"output is the keys", {"in.txt", "keys.txt", "keys.txt"}, output,
+      {"output is the keys",
+       {"in.txt", "keys.txt", "keys.txt"},
+       output,
        {"@Error.txt"}},
-      {"output is the status file", {"in.txt", "keys.txt", "@Error.txt"},
-       output, {"@Error.txt"}},
-      {"output is a directory", {"in.txt", "keys.txt", "dir"}, output,
+      {"output is the status file",
+       {"in.txt", "keys.txt", "@Error.txt"},
+       output,
+       {"@Error.txt"}},
+      {"output is a directory",
+       {"in.txt", "keys.txt", "dir"},
+       output,
        {"@Error.txt"}},
   };
   for (const Case& c : cases) {
@@ -82,7 +95,9 @@ TEST(Run, ReportsAFileThatCannotBeOpened) {
 }
 
 TEST(Run, AnInputWithoutANonEmptyLineIsEmpty) {
-  for (std::string input : {"", "\r\n\n\r\n", "\x1a", "\n\x1a" "text"}) {
+  for (std::string input : {"", "\r\n\n\r\n", "\x1a",
+                            "\n\x1a"
+                            "text"}) {
     FakePlatform platform = Example();
     platform.files["in.txt"] = input;
     EXPECT_EQ(RunOver(platform), 0);
@@ -114,8 +129,7 @@ TEST(Run, WithOneParameterReadsKeysFromStandardInput) {
   platform.standard_input = "apple\npear\nplum\n";
   EXPECT_EQ(RunOver(platform), 0);
   // The marker and the report share one stream, in the order written.
-  EXPECT_EQ(platform.standard_output,
-            "*** 3.1 ****\r\n" + kExampleReport);
+  EXPECT_EQ(platform.standard_output, "*** 3.1 ****\r\n" + kExampleReport);
   EXPECT_EQ(platform.files["@Error.txt"], "");
 }
 

@@ -16,8 +16,8 @@ class RecordingOutput : public ScanOutput {
   void WriteMarker() override { text += "marker\n"; }
   void WriteRecord(std::string_view found_keys,
                    std::string_view line) override {
-    text += "record " + std::string(found_keys) + "|" + std::string(line) +
-            "\n";
+    text +=
+        "record " + std::string(found_keys) + "|" + std::string(line) + "\n";
   }
   void CloseReport() override { text += "close\n"; }
 

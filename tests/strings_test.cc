@@ -41,11 +41,9 @@ TEST(PositionOf, FindsTextByteForByte) {
     std::size_t expected;
   };
   const Case cases[] = {
-      {"", "abc", 0},         {"a", "", 0},
-      {"", "", 0},            {"abcd", "abc", 0},
-      {"abc", "abc", 1},      {"c", "abcabc", 3},
-      {"B", "abc", 0},        {"CAT", "CATALOG", 1},
-      {"G, D", "CATALOG, DOG", 7},
+      {"", "abc", 0},     {"a", "", 0},          {"", "", 0},
+      {"abcd", "abc", 0}, {"abc", "abc", 1},     {"c", "abcabc", 3},
+      {"B", "abc", 0},    {"CAT", "CATALOG", 1}, {"G, D", "CATALOG, DOG", 7},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(PositionOf(c.needle, c.haystack), c.expected)

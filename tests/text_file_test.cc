@@ -54,10 +54,9 @@ TEST(WriteQueue, OpeningAgainWritesOutThenEmpties) {
   file.WriteLine("second");
   file.CloseFile();
   EXPECT_EQ(platform.files["out"], "second\r\n");
-  EXPECT_EQ(platform.log,
-            (std::vector<std::string>{"open-write out", "write out 7",
-                                      "close out", "open-write out",
-                                      "write out 8", "close out"}));
+  EXPECT_EQ(platform.log, (std::vector<std::string>{
+                              "open-write out", "write out 7", "close out",
+                              "open-write out", "write out 8", "close out"}));
 }
 
 TEST(StandardOutput, IsWrittenOutWhenFullAndAtTheEnd) {
@@ -116,8 +115,8 @@ TEST(Check, EndsTheRunWhenAnOperationDoesNotFitTheFile) {
        "I/O error 103."},
       {"test the end of a file being written",
        [](TextFile& f) { f.AtEndOfFile(); }, true, "I/O error 104."},
-      {"read a file being written",
-       [](TextFile& f) { f.ReadBoundedLine(); }, true, "I/O error 104."},
+      {"read a file being written", [](TextFile& f) { f.ReadBoundedLine(); },
+       true, "I/O error 104."},
   };
   for (const Case& c : cases) {
     FakePlatform platform;

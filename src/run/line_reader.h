@@ -29,8 +29,8 @@ class LineReader {
   // The next line, however long. The view stays valid until the next
   // ReadLine or ReadBoundedLine; AtEndOfFile does not move it.
   std::string_view ReadLine();
-  // The first kBoundedLength bytes (CR bytes not counted) of the next line; the rest of the line
-  // is skipped without being held in memory.
+  // The first kBoundedLength bytes (CR bytes not counted) of the next line; the
+  // rest of the line is skipped without being held in memory.
   std::string ReadBoundedLine();
   // True when no byte is left before the end of the data.
   bool AtEndOfFile();

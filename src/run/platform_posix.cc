@@ -31,11 +31,19 @@ PosixPlatform::PosixPlatform(int argc, char** argv)
 int PosixPlatform::CodeOf(int error) {
   switch (error) {
     case ENOENT: return 2;
-    case ENOTDIR: case ENAMETOOLONG: case ELOOP: return 3;
-    case EMFILE: case ENFILE: return 4;
-    case EACCES: case EPERM: case EROFS: case EISDIR: case ETXTBSY:
-      return kAccessDenied;
-    case ENOSPC: case EDQUOT: case EFBIG: return kDiskFull;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return 3;
+    case EMFILE:
+    case ENFILE: return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY: return kAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kDiskFull;
     // EIO has the number of "File access denied": a failing disk must not
     // be reported as a permission problem. It is given the number Windows
     // has for the same failure (ERROR_IO_DEVICE).
@@ -179,10 +187,9 @@ std::uint32_t PosixPlatform::CodeOffset(const void* address) {
   if (dladdr(address, &info) == 0 || info.dli_fbase == nullptr) return 0;
   // `address` is where a call returns to; the byte before it lies in the
   // call instruction, which addr2line then names.
-  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(address) -
-                                    reinterpret_cast<std::uintptr_t>(
-                                        info.dli_fbase) -
-                                    1);
+  return static_cast<std::uint32_t>(
+      reinterpret_cast<std::uintptr_t>(address) -
+      reinterpret_cast<std::uintptr_t>(info.dli_fbase) - 1);
 }
 
 std::string PosixPlatform::ForStandardError(std::string_view text) {

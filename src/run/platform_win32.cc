@@ -89,13 +89,10 @@ Win32Platform::Win32Platform() {
 int Win32Platform::CodeOf(unsigned long error) {
   switch (error) {
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return kAccessDenied;
+    case ERROR_LOCK_VIOLATION: return kAccessDenied;
     case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_FULL:
-      return kDiskFull;
-    default:
-      return static_cast<int>(error);
+    case ERROR_DISK_FULL: return kDiskFull;
+    default: return static_cast<int>(error);
   }
 }
 
@@ -107,7 +104,7 @@ std::string Win32Platform::ProgramName() {
   std::string path(MAX_PATH, '\0');
   for (;;) {
     DWORD size = GetModuleFileNameA(nullptr, path.data(),
-                                     static_cast<DWORD>(path.size()));
+                                    static_cast<DWORD>(path.size()));
     if (size == 0) return "keyseq.exe";
     if (size < path.size()) {
       path.resize(size);
@@ -217,8 +214,6 @@ std::string Win32Platform::ForStandardError(std::string_view text) {
   return oem;
 }
 
-void Win32Platform::Exit(int status) {
-  ExitProcess(static_cast<UINT>(status));
-}
+void Win32Platform::Exit(int status) { ExitProcess(static_cast<UINT>(status)); }
 
 }  // namespace keyseq

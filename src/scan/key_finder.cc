@@ -154,8 +154,8 @@ std::size_t KeyFinder::FindByAnchors(std::string_view text) const {
     std::size_t block = from < final_block ? from : final_block;
     Bytes at_a = Load(bytes + block + a.at);
     Bytes at_b = Load(bytes + block + b.at);
-    Bytes candidates = reinterpret_cast<Bytes>(
-        ((at_a == a0) | (at_a == a1)) & ((at_b == b0) | (at_b == b1)));
+    Bytes candidates = reinterpret_cast<Bytes>(((at_a == a0) | (at_a == a1)) &
+                                               ((at_b == b0) | (at_b == b1)));
     if (Any(candidates)) {
       // In the final block, the positions before `from` were done already.
       unsigned lanes = Lanes(candidates) >> (from - block) << (from - block);
@@ -173,12 +173,9 @@ std::size_t KeyFinder::FindByAnchors(std::string_view text) const {
 std::size_t KeyFinder::Find(std::string_view text) const {
   if (key_.size() > text.size()) return kNotFound;
   switch (method_) {
-    case Method::kNever:
-      return kNotFound;
-    case Method::kEveryPosition:
-      return FindAtEveryPosition(text);
-    case Method::kAnchors:
-      return FindByAnchors(text);
+    case Method::kNever: return kNotFound;
+    case Method::kEveryPosition: return FindAtEveryPosition(text);
+    case Method::kAnchors: return FindByAnchors(text);
   }
   return kNotFound;
 }

@@ -22,8 +22,7 @@ class MatchReport : public ScanOutput {
   void WriteMarker() override;
   // The separator, the found-key list followed by ": ", and the line as
   // it was read.
-  void WriteRecord(std::string_view found_keys,
-                   std::string_view line) override;
+  void WriteRecord(std::string_view found_keys, std::string_view line) override;
   // Writes the closing separator and closes the Output File.
   void CloseReport() override;
 

@@ -39,7 +39,7 @@ const std::string kEmptyNotice = "The InputFile is empty!\r\n";
 TEST(Hostile, EveryByteValueIsACharacterOrALineRule) {
   std::string all;
   for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
-  std::string line1 = all.substr(0, 10);                   // 00..09
+  std::string line1 = all.substr(0, 10);                       // 00..09
   std::string line2 = all.substr(11, 2) + all.substr(14, 12);  // 0B 0C 0E..19
   Sandbox sandbox;
   sandbox.Write("in.txt", all);
@@ -47,9 +47,8 @@ TEST(Hostile, EveryByteValueIsACharacterOrALineRule) {
   Result result = sandbox.Run({"in.txt", "keys.txt", "out.txt"});
   ExpectClean(result);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(sandbox.Read("out.txt"), Record("\x05\x06", line1) +
-                                         Record("\x0b\x0c", line2) +
-                                         kSeparator);
+  EXPECT_EQ(sandbox.Read("out.txt"),
+            Record("\x05\x06", line1) + Record("\x0b\x0c", line2) + kSeparator);
 }
 
 // Bytes 128 to 255 and NUL are ordinary characters in keys and lines
@@ -66,8 +65,7 @@ TEST(Hostile, HighBytesAndNulInKeysAndLines) {
   sandbox.Write("keys.txt", "\x80\x81\x82\n" + std::string(3, '\0') + "\n");
   Result result = sandbox.Run({"in.txt", "keys.txt", "out.txt"});
   ExpectClean(result);
-  EXPECT_EQ(sandbox.Read("out.txt"),
-            Record("\x80\x81\x82", high) + kSeparator);
+  EXPECT_EQ(sandbox.Read("out.txt"), Record("\x80\x81\x82", high) + kSeparator);
   // The NUL key against the empty line read past the end.
   EXPECT_EQ(result.out, kMarker);
 }
@@ -152,7 +150,8 @@ TEST(Hostile, HundredThousandKeys) {
 TEST(Hostile, KeyFileIsTheInputFile) {
   Sandbox sandbox;
   sandbox.Write("in.txt", "apple pie\r\nbanana\r\n");
-  for (const std::string& keys : {std::string("in.txt"), sandbox.Path("in.txt")}) {
+  for (const std::string& keys :
+       {std::string("in.txt"), sandbox.Path("in.txt")}) {
     SCOPED_TRACE(keys);
     Result result = sandbox.Run({"in.txt", keys, "out.txt"});
     ExpectClean(result);
@@ -191,8 +190,7 @@ TEST(Hostile, HundredMebibyteKeyLineInBoundedMemory) {
     ASSERT_NE(keys, nullptr);
     std::string piece(1 << 20, 'a');
     for (int i = 0; i < 100; ++i) {
-      ASSERT_EQ(std::fwrite(piece.data(), 1, piece.size(), keys),
-                piece.size());
+      ASSERT_EQ(std::fwrite(piece.data(), 1, piece.size(), keys), piece.size());
     }
     std::fclose(keys);
   }

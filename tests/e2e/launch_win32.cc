@@ -102,8 +102,7 @@ DWORD WINAPI Serve(void* argument) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--open") {
-    HANDLE file =
-        OpenAs(argv[2], argv[3], FILE_SHARE_READ | FILE_SHARE_WRITE);
+    HANDLE file = OpenAs(argv[2], argv[3], FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (file == INVALID_HANDLE_VALUE) ExitProcess(GetLastError());
     CloseHandle(file);
     ExitProcess(0);
@@ -120,9 +119,9 @@ int main(int argc, char** argv) {
     std::string name = std::string("\\\\.\\pipe\\") + argv[2];
     if (!ReadWholeFile(argv[3], served.bytes))
       return Fail("cannot read", argv[3]);
-    served.pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND,
-                                   PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 0, 0,
-                                   nullptr);
+    served.pipe =
+        CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND,
+                         PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 0, 0, nullptr);
     if (served.pipe == INVALID_HANDLE_VALUE)
       return Fail("cannot create", name.c_str());
     if (!CreateThread(nullptr, 0, Serve, &served, 0, nullptr))
@@ -131,15 +130,15 @@ int main(int argc, char** argv) {
     argc -= 3;
   }
   if (argc != 2) {
-    std::fprintf(stderr,
-                 "usage: launch.exe [--hold read|write FILE | --pipe NAME FILE] "
-                 "CMDLINE-FILE\n"
-                 "       launch.exe --open read|write FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: launch.exe [--hold read|write FILE | --pipe NAME FILE] "
+        "CMDLINE-FILE\n"
+        "       launch.exe --open read|write FILE\n");
     return kLaunchFailed;
   }
   std::string cmdline;
-  if (!ReadWholeFile(argv[1], cmdline))
-    return Fail("cannot read", argv[1]);
+  if (!ReadWholeFile(argv[1], cmdline)) return Fail("cannot read", argv[1]);
   if (cmdline.find('\0') != std::string::npos) {
     SetLastError(ERROR_INVALID_DATA);
     return Fail("command line contains a NUL byte", argv[1]);

@@ -78,8 +78,8 @@ void FeedPipes(std::vector<std::pair<int, std::string>>& feeds) {
       if (waiting[k].revents == 0) continue;
       std::size_t i = which[k];
       const std::string& bytes = feeds[i].second;
-      ssize_t n = write(feeds[i].first, bytes.data() + done[i],
-                        bytes.size() - done[i]);
+      ssize_t n =
+          write(feeds[i].first, bytes.data() + done[i], bytes.size() - done[i]);
       if (n > 0) {
         done[i] += static_cast<std::size_t>(n);
       } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -120,7 +120,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::string& dir,
             const std::vector<Redirect>& redirects, bool close_stdout,
             std::uint64_t address_space_limit) {
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   pid_t pid = fork();
   if (pid < 0) Fail("fork");
@@ -201,9 +202,7 @@ const std::vector<std::string>& Launcher() {
   return words;
 }
 
-std::string ModuleName() {
-  return fs::path(ProgramPath()).filename().string();
-}
+std::string ModuleName() { return fs::path(ProgramPath()).filename().string(); }
 
 bool TestingPosixBuild() {
   if (const char* target = Env("KEYSEQ_TARGET"); target && *target) {
@@ -272,7 +271,8 @@ std::string FatalReport(const std::string& kind, const std::string& message) {
 }
 
 Sandbox::Sandbox() {
-  std::string pattern = (fs::temp_directory_path() / "keyseq-e2e-XXXXXX").string();
+  std::string pattern =
+      (fs::temp_directory_path() / "keyseq-e2e-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
   root_ = pattern;
   dir_ = root_ + "/work";
@@ -344,9 +344,7 @@ Process Sandbox::Start(const Options& options) const {
         redirects.push_back({out, 1});
         break;
       }
-      case StandardOutput::kClosed:
-        close_stdout = true;
-        break;
+      case StandardOutput::kClosed: close_stdout = true; break;
       case StandardOutput::kBrokenPipe: {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) Fail("pipe2");
@@ -371,8 +369,8 @@ Process Sandbox::Start(const Options& options) const {
     feeds.emplace_back(ends[1], bytes);
   }
 
-  pid_t pid = Spawn(argv, dir_, redirects, close_stdout,
-                    options.address_space_limit);
+  pid_t pid =
+      Spawn(argv, dir_, redirects, close_stdout, options.address_space_limit);
   for (int fd : to_close) close(fd);
   Process process(*this, pid, io_dir);
   FeedPipes(feeds);
@@ -403,7 +401,8 @@ Result Process::Wait() {
   int status = WaitFor(pid_);
   pid_ = -1;
   Decode(status, result);
-  if (fs::exists(io_dir_ + "/stdout")) result.out = ReadAll(io_dir_ + "/stdout");
+  if (fs::exists(io_dir_ + "/stdout"))
+    result.out = ReadAll(io_dir_ + "/stdout");
   result.err = ReadAll(io_dir_ + "/stderr");
   result.status_file = sandbox_->Read("@Error.txt");
   return result;
@@ -416,8 +415,8 @@ Result RunCommand(const std::vector<std::string>& argv) {
   int in = OpenFile("/dev/null", O_RDONLY);
   int out = OpenFile(io + "/stdout", O_WRONLY | O_CREAT | O_TRUNC);
   int err = OpenFile(io + "/stderr", O_WRONLY | O_CREAT | O_TRUNC);
-  pid_t pid = Spawn(argv, sandbox.dir(), {{in, 0}, {out, 1}, {err, 2}},
-                    false, 0);
+  pid_t pid =
+      Spawn(argv, sandbox.dir(), {{in, 0}, {out, 1}, {err, 2}}, false, 0);
   close(in);
   close(out);
   close(err);

@@ -45,10 +45,10 @@ bool TestingPosixBuild();
 bool AddressSpaceCanBeLimited();
 
 // How a test that needs a POSIX build skips itself otherwise.
-#define KEYSEQ_REQUIRE_POSIX_BUILD()                                  \
-  do {                                                                \
-    if (!::keyseq::e2e::TestingPosixBuild())                          \
-      GTEST_SKIP() << "needs the program built for POSIX";            \
+#define KEYSEQ_REQUIRE_POSIX_BUILD()                       \
+  do {                                                     \
+    if (!::keyseq::e2e::TestingPosixBuild())               \
+      GTEST_SKIP() << "needs the program built for POSIX"; \
   } while (false)
 
 // A path in the Linux file system as the program names it: unchanged for a

@@ -43,11 +43,10 @@ void WriteFixture(const Sandbox& sandbox) {
   sandbox.Write("out.txt", kOldReport);
   sandbox.MakeDir("sub");
   ASSERT_EQ(symlink("in.txt", sandbox.Path("in-link.txt").c_str()), 0);
-  ASSERT_EQ(link(sandbox.Path("in.txt").c_str(),
-                 sandbox.Path("in-hard.txt").c_str()),
-            0);
-  ASSERT_EQ(symlink("@Error.txt", sandbox.Path("status-link.txt").c_str()),
-            0);
+  ASSERT_EQ(
+      link(sandbox.Path("in.txt").c_str(), sandbox.Path("in-hard.txt").c_str()),
+      0);
+  ASSERT_EQ(symlink("@Error.txt", sandbox.Path("status-link.txt").c_str()), 0);
 }
 
 struct OpenFailure {
@@ -89,67 +88,71 @@ TEST_P(OpenFailureTest, IsReportedInTheStatusFileAndHarmsNoFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     , OpenFailureTest,
-    testing::Values(
-        OpenFailure{"MissingInputFile", {"nothing.txt", "keys.txt", "out.txt"},
-                    &kInputMessage},
-        OpenFailure{"MissingKeyCollectionFile",
-                    {"in.txt", "nothing.txt", "out.txt"},
-                    &kKeysMessage},
-        OpenFailure{"OutputInAMissingFolder",
-                    {"in.txt", "keys.txt", "nothing/out.txt"},
-                    &kOutputMessage},
-        // A folder is no file.
-        OpenFailure{"FolderAsInputFile", {"sub", "keys.txt", "out.txt"},
-                    &kInputMessage},
-        OpenFailure{"FolderAsKeyCollectionFile", {"in.txt", "sub", "out.txt"},
-                    &kKeysMessage},
-        OpenFailure{"FolderAsOutputFile", {"in.txt", "keys.txt", "sub"},
-                    &kOutputMessage},
-        // The Output File may not be a file that is being read, under any
-        // of its names.
-        OpenFailure{"InputFileAsOutputFile", {"in.txt", "keys.txt", "in.txt"},
-                    &kOutputMessage},
-        OpenFailure{"InputFileAsOutputFileWithDot",
-                    {"in.txt", "keys.txt", "./in.txt"},
-                    &kOutputMessage},
-        OpenFailure{"InputFileAsOutputFileThroughParentFolder",
-                    {"in.txt", "keys.txt", "sub/../in.txt"},
-                    &kOutputMessage},
-        OpenFailure{"InputFileAsOutputFileByAbsolutePath",
-                    {"in.txt", "keys.txt", "ABS:in.txt"},
-                    &kOutputMessage},
-        OpenFailure{"InputFileAsOutputFileThroughSymbolicLink",
-                    {"in.txt", "keys.txt", "in-link.txt"},
-                    &kOutputMessage,
-                    true},
-        OpenFailure{"InputFileAsOutputFileThroughHardLink",
-                    {"in.txt", "keys.txt", "in-hard.txt"},
-                    &kOutputMessage,
-                    true},
-        OpenFailure{"InputFileLinkedAsOutputFile",
-                    {"in-link.txt", "keys.txt", "in.txt"},
-                    &kOutputMessage,
-                    true},
-        OpenFailure{"KeyCollectionFileAsOutputFile",
-                    {"in.txt", "keys.txt", "./keys.txt"},
-                    &kOutputMessage},
-        // The status file is open for writing from the start.
-        OpenFailure{"StatusFileAsInputFile",
-                    {"@Error.txt", "keys.txt", "out.txt"},
-                    &kInputMessage},
-        OpenFailure{"StatusFileAsKeyCollectionFile",
-                    {"in.txt", "./@Error.txt", "out.txt"},
-                    &kKeysMessage},
-        OpenFailure{"StatusFileAsOutputFile",
-                    {"in.txt", "keys.txt", "sub/../@Error.txt"},
-                    &kOutputMessage},
-        OpenFailure{"StatusFileByAbsolutePathAsOutputFile",
-                    {"in.txt", "keys.txt", "ABS:@Error.txt"},
-                    &kOutputMessage},
-        OpenFailure{"StatusFileThroughSymbolicLinkAsOutputFile",
-                    {"in.txt", "keys.txt", "status-link.txt"},
-                    &kOutputMessage,
-                    true}),
+    testing::Values(OpenFailure{"MissingInputFile",
+                                {"nothing.txt", "keys.txt", "out.txt"},
+                                &kInputMessage},
+                    OpenFailure{"MissingKeyCollectionFile",
+                                {"in.txt", "nothing.txt", "out.txt"},
+                                &kKeysMessage},
+                    OpenFailure{"OutputInAMissingFolder",
+                                {"in.txt", "keys.txt", "nothing/out.txt"},
+                                &kOutputMessage},
+                    // A folder is no file.
+                    OpenFailure{"FolderAsInputFile",
+                                {"sub", "keys.txt", "out.txt"},
+                                &kInputMessage},
+                    OpenFailure{"FolderAsKeyCollectionFile",
+                                {"in.txt", "sub", "out.txt"},
+                                &kKeysMessage},
+                    OpenFailure{"FolderAsOutputFile",
+                                {"in.txt", "keys.txt", "sub"},
+                                &kOutputMessage},
+                    // The Output File may not be a file that is being read,
+                    // under any of its names.
+                    OpenFailure{"InputFileAsOutputFile",
+                                {"in.txt", "keys.txt", "in.txt"},
+                                &kOutputMessage},
+                    OpenFailure{"InputFileAsOutputFileWithDot",
+                                {"in.txt", "keys.txt", "./in.txt"},
+                                &kOutputMessage},
+                    OpenFailure{"InputFileAsOutputFileThroughParentFolder",
+                                {"in.txt", "keys.txt", "sub/../in.txt"},
+                                &kOutputMessage},
+                    OpenFailure{"InputFileAsOutputFileByAbsolutePath",
+                                {"in.txt", "keys.txt", "ABS:in.txt"},
+                                &kOutputMessage},
+                    OpenFailure{"InputFileAsOutputFileThroughSymbolicLink",
+                                {"in.txt", "keys.txt", "in-link.txt"},
+                                &kOutputMessage,
+                                true},
+                    OpenFailure{"InputFileAsOutputFileThroughHardLink",
+                                {"in.txt", "keys.txt", "in-hard.txt"},
+                                &kOutputMessage,
+                                true},
+                    OpenFailure{"InputFileLinkedAsOutputFile",
+                                {"in-link.txt", "keys.txt", "in.txt"},
+                                &kOutputMessage,
+                                true},
+                    OpenFailure{"KeyCollectionFileAsOutputFile",
+                                {"in.txt", "keys.txt", "./keys.txt"},
+                                &kOutputMessage},
+                    // The status file is open for writing from the start.
+                    OpenFailure{"StatusFileAsInputFile",
+                                {"@Error.txt", "keys.txt", "out.txt"},
+                                &kInputMessage},
+                    OpenFailure{"StatusFileAsKeyCollectionFile",
+                                {"in.txt", "./@Error.txt", "out.txt"},
+                                &kKeysMessage},
+                    OpenFailure{"StatusFileAsOutputFile",
+                                {"in.txt", "keys.txt", "sub/../@Error.txt"},
+                                &kOutputMessage},
+                    OpenFailure{"StatusFileByAbsolutePathAsOutputFile",
+                                {"in.txt", "keys.txt", "ABS:@Error.txt"},
+                                &kOutputMessage},
+                    OpenFailure{"StatusFileThroughSymbolicLinkAsOutputFile",
+                                {"in.txt", "keys.txt", "status-link.txt"},
+                                &kOutputMessage,
+                                true}),
     [](const testing::TestParamInfo<OpenFailure>& info) {
       return info.param.name;
     });
@@ -161,7 +164,8 @@ TEST(EmptyInputFile, GivesTheNoticeAndTheUsageText) {
   for (const std::string& input :
        {std::string(""), std::string("\n"), std::string("\r\n\n\r\n"),
         std::string("\r"), std::string("\x1a"),
-        std::string("\n\x1a" "text after the end\n")}) {
+        std::string("\n\x1a"
+                    "text after the end\n")}) {
     SCOPED_TRACE(testing::PrintToString(input));
     Sandbox sandbox;
     sandbox.Write("in.txt", input);
@@ -204,9 +208,8 @@ TEST(CommandLine, SkipsEmptyItemsAndIgnoresExtraOnes) {
   EXPECT_EQ(result.status_file, "");
   EXPECT_EQ(result.out, kMarker);
   EXPECT_EQ(sandbox.Read("out.txt"), kExampleReport);
-  EXPECT_EQ(sandbox.List(),
-            (std::vector<std::string>{"@Error.txt", "in.txt", "keys.txt",
-                                      "out.txt"}));
+  EXPECT_EQ(sandbox.List(), (std::vector<std::string>{"@Error.txt", "in.txt",
+                                                      "keys.txt", "out.txt"}));
 }
 
 // A parameter longer than 255 characters names its file whole: cut, it

@@ -41,10 +41,9 @@ TEST(PipeAsInputFile, IsScannedFromItsFirstByte) {
     SCOPED_TRACE(empty_lines);
     Sandbox sandbox;
     sandbox.Write("keys.txt", "apple\n");
-    Result result = sandbox.Run(
-        {.args = {"/dev/fd/7", "keys.txt", "out.txt"},
-         .pipes = {{7, std::string(empty_lines, '\n') +
-                           "an apple\nthe end\n"}}});
+    Result result = sandbox.Run({.args = {"/dev/fd/7", "keys.txt", "out.txt"},
+                                 .pipes = {{7, std::string(empty_lines, '\n') +
+                                                   "an apple\nthe end\n"}}});
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.status_file, "");
     EXPECT_EQ(result.err, "");
@@ -68,9 +67,9 @@ TEST(FatalError, ReportWrittenToAFullDeviceIsDiskFull) {
 // Standard output cannot take the marker line at the end of the run.
 TEST(FatalError, ClosedStandardOutput) {
   Sandbox sandbox;
-  Result result = WithExample(sandbox).Run(
-      {.args = {"in.txt", "keys.txt", "out.txt"},
-       .stdout_mode = StandardOutput::kClosed});
+  Result result =
+      WithExample(sandbox).Run({.args = {"in.txt", "keys.txt", "out.txt"},
+                                .stdout_mode = StandardOutput::kClosed});
   ExpectFatal(result, FatalReport("EInOutError", "I/O error 105."));
   EXPECT_EQ(sandbox.Read("out.txt"), kExampleReport);
 }
@@ -78,9 +77,9 @@ TEST(FatalError, ClosedStandardOutput) {
 // A reader that has gone is a failed write, not death by SIGPIPE.
 TEST(FatalError, StandardOutputWithoutReader) {
   Sandbox sandbox;
-  Result result = WithExample(sandbox).Run(
-      {.args = {"in.txt", "keys.txt"},
-       .stdout_mode = StandardOutput::kBrokenPipe});
+  Result result =
+      WithExample(sandbox).Run({.args = {"in.txt", "keys.txt"},
+                                .stdout_mode = StandardOutput::kBrokenPipe});
   EXPECT_EQ(result.signal, 0);
   EXPECT_EQ(result.exit_status, 1);
   ASSERT_TRUE(result.status_file.has_value());
@@ -89,8 +88,8 @@ TEST(FatalError, StandardOutputWithoutReader) {
     EXPECT_EQ(MaskOffset(result.err),
               FatalReport("EInOutError", "I/O error 32."));
   } else {
-    EXPECT_TRUE(MaskOffset(result.err).starts_with(
-        FatalReport("EInOutError", "").substr(0, 40)))
+    EXPECT_TRUE(MaskOffset(result.err)
+                    .starts_with(FatalReport("EInOutError", "").substr(0, 40)))
         << result.err;
   }
 }
@@ -272,7 +271,8 @@ TEST(LocksOfAnotherProcess, FollowTheSharingRules) {
       {"@Error.txt", F_WRLCK, 1, kHeld},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.file) + (c.lock == F_RDLCK ? " read" : " write"));
+    SCOPED_TRACE(std::string(c.file) +
+                 (c.lock == F_RDLCK ? " read" : " write"));
     Sandbox sandbox;
     WithExample(sandbox);
     if (std::string(c.file) != "in.txt") sandbox.Write(c.file, kHeld);

@@ -47,10 +47,10 @@ pid_t StartIn(const Sandbox& sandbox, const std::vector<std::string>& argv,
   if (pid == 0) {
     if (chdir(sandbox.dir().c_str()) != 0) _exit(127);
     dup2(in, 0);
-    int out = open((io + "/win-stdout").c_str(),
-                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open((io + "/win-stderr").c_str(),
-                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out =
+        open((io + "/win-stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err =
+        open((io + "/win-stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
     dup2(err, 2);
     if (close_stdout) close(1);
@@ -98,8 +98,8 @@ std::vector<std::string> Launch(const std::vector<std::string>& launch_args) {
 // Writes the program's command line, its own name first, to a file beside
 // the sandbox's folder and returns the file's name as the program sees it.
 std::string CommandLineFile(const Sandbox& sandbox, const std::string& tail) {
-  sandbox.Write("../cmdline", "\"" + ProgramSidePath(ProgramPath()) + "\"" +
-                                  tail);
+  sandbox.Write("../cmdline",
+                "\"" + ProgramSidePath(ProgramPath()) + "\"" + tail);
   return ProgramSidePath(sandbox.Path("../cmdline"));
 }
 
@@ -131,13 +131,13 @@ TEST_F(WindowsTest, CommandLineIsSplitAsOneString) {
       {" \"\" b c", {"b", "c"}},
       {" a\tb   ", {"a", "b"}},
       {" \"unclosed text", {"unclosed text"}},
-      {"\tin.txt\x01keys.txt\x1f\"my out.txt\"", {"in.txt", "keys.txt",
-                                                  "my out.txt"}},
+      {"\tin.txt\x01keys.txt\x1f\"my out.txt\"",
+       {"in.txt", "keys.txt", "my out.txt"}},
       {" \"\"\"\" \tin.txt \"\" keys.txt", {"in.txt", "keys.txt"}},
-      {" in\"\".txt keys.txt \"out\"\".txt\"\"", {"in.txt", "keys.txt",
-                                                  "out.txt"}},
-      {" in.txt keys.txt out.txt ignored.txt \"", {"in.txt", "keys.txt",
-                                                   "out.txt"}},
+      {" in\"\".txt keys.txt \"out\"\".txt\"\"",
+       {"in.txt", "keys.txt", "out.txt"}},
+      {" in.txt keys.txt out.txt ignored.txt \"",
+       {"in.txt", "keys.txt", "out.txt"}},
       // Codes 128 to 255 are ordinary characters: é in the ANSI code page.
       {" in.txt k\xe9ys.txt", {"in.txt", "k\xe9ys.txt"}},
   };
@@ -165,8 +165,8 @@ TEST_F(WindowsTest, CommandLineIsSplitAsOneString) {
     } else {
       stdin_bytes = kExampleKeys;
     }
-    Result result = RunIn(
-        sandbox, Launch({CommandLineFile(sandbox, c.tail)}), stdin_bytes);
+    Result result =
+        RunIn(sandbox, Launch({CommandLineFile(sandbox, c.tail)}), stdin_bytes);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.status_file, "");
@@ -217,10 +217,10 @@ TEST_F(WindowsTest, FilesHeldByAnotherProcess) {
       sandbox.Write(c.file, kHeld);
     }
     std::string before = *sandbox.Read(c.file);
-    Result result = RunIn(
-        sandbox,
-        Launch({"--hold", c.mode, ProgramSidePath(sandbox.Path(c.file)),
-                CommandLineFile(sandbox, " in.txt keys.txt out.txt")}));
+    Result result =
+        RunIn(sandbox,
+              Launch({"--hold", c.mode, ProgramSidePath(sandbox.Path(c.file)),
+                      CommandLineFile(sandbox, " in.txt keys.txt out.txt")}));
     EXPECT_EQ(result.exit_status, c.exit_status);
     EXPECT_EQ(result.status_file, c.status_file);
     EXPECT_EQ(MaskOffset(result.err), c.err);
@@ -238,12 +238,12 @@ TEST_F(WindowsTest, OtherProcessesMayOnlyReadTheRunsFiles) {
   WithExample(sandbox);
   int keys[2];
   ASSERT_EQ(pipe2(keys, O_CLOEXEC), 0);
-  pid_t run = StartIn(sandbox, Launch({CommandLineFile(sandbox, " in.txt")}),
-                      keys[0]);
+  pid_t run =
+      StartIn(sandbox, Launch({CommandLineFile(sandbox, " in.txt")}), keys[0]);
   close(keys[0]);
   auto try_open = [&](const char* mode, const std::string& name) {
-    return RunCommand(Launch({"--open", mode,
-                              ProgramSidePath(sandbox.Path(name))}))
+    return RunCommand(
+               Launch({"--open", mode, ProgramSidePath(sandbox.Path(name))}))
         .exit_status;
   };
   // The status file is held from the run's first step on; before, it does
@@ -284,14 +284,14 @@ TEST_F(WindowsTest, NamedPipeAsInputFileIsScannedFromItsFirstByte) {
     SCOPED_TRACE(empty_lines);
     Sandbox sandbox;
     sandbox.Write("keys.txt", "apple\n");
-    sandbox.Write("../served", std::string(empty_lines, '\n') +
-                                   "an apple\nthe end\n");
+    sandbox.Write("../served",
+                  std::string(empty_lines, '\n') + "an apple\nthe end\n");
     std::string pipe = "keyseq-e2e-" + std::to_string(getpid());
     Result result = RunIn(
         sandbox,
         Launch({"--pipe", pipe, ProgramSidePath(sandbox.Path("../served")),
-                CommandLineFile(sandbox, " \\\\.\\pipe\\" + pipe +
-                                             " keys.txt out.txt")}));
+                CommandLineFile(
+                    sandbox, " \\\\.\\pipe\\" + pipe + " keys.txt out.txt")}));
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(result.status_file, "");
     EXPECT_EQ(result.err, "");
@@ -320,7 +320,12 @@ TEST_F(WindowsTest, UpperCasesByTheAnsiCodePage) {
       {"\x9a\x9c\x9e", "\x8a\x8c\x8e", "\x8a\x8c\x8e"},
       {"\xff", "\x9f", "\x9f"},
       // No upper-case form in Windows-1252.
-      {"stra\xdf" "e \xb5", "STRA\xdf" "E \xb5", "STRA\xdf" "E \xb5"},
+      {"stra\xdf"
+       "e \xb5",
+       "STRA\xdf"
+       "E \xb5",
+       "STRA\xdf"
+       "E \xb5"},
       {"\xf7", "\xf7", "\xf7"},
   };
   std::string keys, input, report;
@@ -354,12 +359,12 @@ TEST_F(WindowsTest, ReportNamesTheProgramInEachCodePage) {
   Result result = RunIn(sandbox, argv, kExampleKeys, true);
   const std::string message = "\r\nI/O error 105.\r\n\r\n";
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(MaskOffset(result.err),
-            "Exception EInOutError in module k\x82y.exe at XXXXXXXX." +
-                message);
-  EXPECT_EQ(MaskOffset(result.status_file.value_or("(none)")),
-            " \r\nException EInOutError in module k\xe9y.exe at XXXXXXXX." +
-                message);
+  EXPECT_EQ(
+      MaskOffset(result.err),
+      "Exception EInOutError in module k\x82y.exe at XXXXXXXX." + message);
+  EXPECT_EQ(
+      MaskOffset(result.status_file.value_or("(none)")),
+      " \r\nException EInOutError in module k\xe9y.exe at XXXXXXXX." + message);
 }
 
 }  // namespace
