@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -425,6 +426,22 @@ Result RunCommand(const std::vector<std::string>& argv) {
   result.out = ReadAll(io + "/stdout");
   result.err = ReadAll(io + "/stderr");
   return result;
+}
+
+std::string PipedText(std::size_t empty_lines) {
+  return std::string(empty_lines, '\n') + "an apple\nthe end\n";
+}
+
+void ExpectPipedTextScanned(const Result& result, Sandbox& sandbox,
+                            std::size_t empty_lines) {
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.status_file, "");
+  EXPECT_EQ(result.err, "");
+  std::string markers;
+  for (std::size_t i = 0; i <= empty_lines; ++i) markers += kMarker;
+  // Compared without printing: the markers of 70,000 lines.
+  EXPECT_TRUE(result.out == markers) << "markers: " << result.out.size();
+  EXPECT_EQ(sandbox.Read("out.txt"), Record("APPLE", "an apple") + kSeparator);
 }
 
 }  // namespace keyseq::e2e

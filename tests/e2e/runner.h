@@ -153,6 +153,14 @@ class Sandbox {
   std::string dir_;
 };
 
+// The text that the pipe tests feed as Input File: `empty_lines` empty
+// lines, then a line with the key "apple" and one without.
+std::string PipedText(std::size_t empty_lines);
+// Checks a run over PipedText(empty_lines) with the key "apple": scanned
+// from its first byte, one marker for each empty line and one for the end.
+void ExpectPipedTextScanned(const Result& result, Sandbox& sandbox,
+                            std::size_t empty_lines);
+
 // Runs a helper command (not the program under test) and returns what it
 // wrote on standard output, with its exit status.
 Result RunCommand(const std::vector<std::string>& argv);

@@ -42,16 +42,8 @@ TEST(PipeAsInputFile, IsScannedFromItsFirstByte) {
     Sandbox sandbox;
     sandbox.Write("keys.txt", "apple\n");
     Result result = sandbox.Run({.args = {"/dev/fd/7", "keys.txt", "out.txt"},
-                                 .pipes = {{7, std::string(empty_lines, '\n') +
-                                                   "an apple\nthe end\n"}}});
-    EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(result.status_file, "");
-    EXPECT_EQ(result.err, "");
-    std::string markers;
-    for (std::size_t i = 0; i <= empty_lines; ++i) markers += kMarker;
-    EXPECT_TRUE(result.out == markers) << "markers: " << result.out.size();
-    EXPECT_EQ(sandbox.Read("out.txt"),
-              Record("APPLE", "an apple") + kSeparator);
+                                 .pipes = {{7, PipedText(empty_lines)}}});
+    ExpectPipedTextScanned(result, sandbox, empty_lines);
   }
 }
 
