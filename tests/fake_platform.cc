@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "expected_texts.h"
 #include "run/fatal.h"
 #include "run/run_driver.h"
 
@@ -118,6 +119,14 @@ void* FakePlatform::Reallocate(void* block, std::size_t size) {
 void FakePlatform::Free(void* block) {
   blocks.erase(block);
   std::free(block);
+}
+
+FakePlatform Example() {
+  FakePlatform platform;
+  platform.files["in.txt"] = kExampleInput;
+  platform.files["keys.txt"] = kExampleKeys;
+  platform.parameters = {"in.txt", "keys.txt", "out.txt"};
+  return platform;
 }
 
 int RunOver(FakePlatform& platform) {

@@ -93,6 +93,10 @@ class FakePlatform : public Platform {
   Handle next_handle_ = 3;
 };
 
+// The worked example: in.txt and keys.txt hold its text and keys, and the
+// parameters name them and out.txt.
+FakePlatform Example();
+
 // Runs the tool over `platform`; the exit status, whether it returned or
 // ended through Exit.
 int RunOver(FakePlatform& platform);

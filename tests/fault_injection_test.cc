@@ -49,14 +49,6 @@ struct Shape {
   std::vector<std::pair<std::string, std::string>> guarded;
 };
 
-FakePlatform Example() {
-  FakePlatform platform;
-  platform.files["in.txt"] = kExampleInput;
-  platform.files["keys.txt"] = kExampleKeys;
-  platform.parameters = {"in.txt", "keys.txt", "out.txt"};
-  return platform;
-}
-
 const std::vector<std::pair<std::string, std::string>> kGuarded = {
     {"open-read in.txt", " >> Unable to open Input File for reading..."},
     {"open-read keys.txt", kKeysMessage},

@@ -11,14 +11,6 @@
 namespace keyseq {
 namespace {
 
-FakePlatform Example() {
-  FakePlatform platform;
-  platform.files["in.txt"] = kExampleInput;
-  platform.files["keys.txt"] = kExampleKeys;
-  platform.parameters = {"in.txt", "keys.txt", "out.txt"};
-  return platform;
-}
-
 TEST(Run, ScansAndLeavesTheStatusFileEmpty) {
   FakePlatform platform = Example();
   EXPECT_EQ(RunOver(platform), 0);
