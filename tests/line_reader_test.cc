@@ -19,6 +19,13 @@ using Lines = std::vector<std::string>;
 const std::size_t kBlockLimits[] = {1, 2, 3, 1000000};
 
 // Reads as the emptiness test does: while not at the end, a line.
+Lines RestOf(TextFile& file) {
+  Lines lines;
+  while (!file.AtEndOfFile()) lines.emplace_back(file.ReadLine());
+  return lines;
+}
+
+// Every line of `bytes`, read in blocks of at most `block_limit` bytes.
 Lines ReadAll(const std::string& bytes, std::size_t block_limit) {
   FakePlatform platform;
   platform.files["in"] = bytes;
@@ -26,8 +33,7 @@ Lines ReadAll(const std::string& bytes, std::size_t block_limit) {
   Io io(platform);
   TextFile file(io, "in");
   file.OpenForReading();
-  Lines lines;
-  while (!file.AtEndOfFile()) lines.emplace_back(file.ReadLine());
+  Lines lines = RestOf(file);
   // Past the end every read is empty and no error.
   EXPECT_EQ(file.ReadLine(), "");
   EXPECT_EQ(file.ReadBoundedLine(), "");
@@ -166,9 +172,7 @@ TEST(OpenForReading, SecondOpeningStartsAgain) {
       EXPECT_EQ(file.ReadLine(), "first");
       file.OpenForReading();
       EXPECT_EQ(io.TakeStatus(), 0);
-      Lines lines;
-      while (!file.AtEndOfFile()) lines.emplace_back(file.ReadLine());
-      EXPECT_EQ(lines, (Lines{"", "", "first", "second", "third"}))
+      EXPECT_EQ(RestOf(file), (Lines{"", "", "first", "second", "third"}))
           << "pipe " << pipe << " block " << limit;
     }
   }
@@ -188,9 +192,7 @@ TEST(OpenForReading, ReadingAgainDropsCrBytesAgain) {
     EXPECT_EQ(file.ReadLine(), "ab");
     EXPECT_EQ(file.ReadLine(), "cc");
     file.OpenForReading();
-    Lines lines;
-    while (!file.AtEndOfFile()) lines.emplace_back(file.ReadLine());
-    EXPECT_EQ(lines, (Lines{"ab", "cc", "dd"})) << "block " << limit;
+    EXPECT_EQ(RestOf(file), (Lines{"ab", "cc", "dd"})) << "block " << limit;
   }
 }
 
